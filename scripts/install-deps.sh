@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev
   fonts-wqy-microhei
-  xvfb openbox xdotool x11-utils imagemagick
+  xvfb openbox xdotool x11-utils imagemagick xdg-utils
   clang libclang-rt-14-dev
   libgif-dev libstb-dev netpbm python3-pil
 )
