@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev
   fonts-wqy-microhei
-  xvfb openbox xdotool x11-utils imagemagick xdg-utils
+  xvfb openbox xdotool wmctrl x11-utils imagemagick xdg-utils python3
   clang libclang-rt-14-dev
   libgif-dev libstb-dev netpbm python3-pil
 )
