@@ -1,0 +1,71 @@
+#pragma once
+// The one checked reader every decoder goes through. A read past the end
+// fails, yields zeros (or an empty span) and leaves the reader failed for
+// good, so a decoder can read a whole header and test failed() once.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace velkaro {
+
+class ByteReader {
+ public:
+  explicit ByteReader(std::span<const std::uint8_t> data) : data_(data) {}
+
+  std::uint8_t u8() {
+    if (!Take(1)) return 0;
+    return data_[position_ - 1];
+  }
+
+  std::uint16_t u16le() {
+    if (!Take(2)) return 0;
+    const std::uint8_t* p = data_.data() + position_ - 2;
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+  }
+
+  std::uint32_t u32le() {
+    if (!Take(4)) return 0;
+    const std::uint8_t* p = data_.data() + position_ - 4;
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+  }
+
+  std::int32_t i32le() { return static_cast<std::int32_t>(u32le()); }
+
+  // The next n bytes, or an empty span (and failed) when fewer remain.
+  std::span<const std::uint8_t> bytes(std::size_t n) {
+    if (!Take(n)) return {};
+    return data_.subspan(position_ - n, n);
+  }
+
+  void skip(std::size_t n) { Take(n); }
+
+  // Moves to an absolute offset; an offset past the end fails.
+  void seek(std::size_t offset) {
+    if (failed_ || offset > data_.size()) {
+      failed_ = true;
+      return;
+    }
+    position_ = offset;
+  }
+
+  std::size_t position() const { return position_; }
+  std::size_t remaining() const { return failed_ ? 0 : data_.size() - position_; }
+  bool failed() const { return failed_; }
+
+ private:
+  bool Take(std::size_t n) {
+    if (failed_ || n > data_.size() - position_) {
+      failed_ = true;
+      return false;
+    }
+    position_ += n;
+    return true;
+  }
+
+  std::span<const std::uint8_t> data_;
+  std::size_t position_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace velkaro
