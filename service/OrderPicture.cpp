@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 
 #include <QColor>
 #include <QFont>
@@ -78,6 +79,19 @@ void DrawText(QPainter& p, const QRectF& box, int flags, const QString& text, co
   p.setFont(font);
   p.setPen(color);
   p.drawText(box, flags, text);
+}
+
+// Rotated text (stamp, seal, watermark) is filled as an outline, centred in
+// its box by the font's metrics.
+void DrawRotatedText(QPainter& p, const QRectF& box, const QString& text, const QFont& font,
+                     const QColor& color) {
+  const QFontMetricsF metrics(font);
+  const double width = metrics.horizontalAdvance(text);
+  const QPointF baseline(box.center().x() - width / 2,
+                         box.center().y() + (metrics.ascent() - metrics.descent()) / 2);
+  QPainterPath path;
+  path.addText(baseline, font, text);
+  p.fillPath(path, color);
 }
 
 bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
@@ -209,9 +223,8 @@ void PaintPaidStamp(QPainter& p) {
   p.drawRoundedRect(box, 8, 8);
   p.setPen(QPen(kStampRed, 1.2));
   p.drawRoundedRect(box.adjusted(6, 6, -6, -6), 5, 5);
-  DrawText(p, box.adjusted(0, 4, 0, -18), Qt::AlignCenter, U("已付全款"), PageFont(32, true, 4), kStampRed);
-  DrawText(p, box.adjusted(0, 44, 0, -8), Qt::AlignCenter, U("PAID IN FULL"), PageFont(10, true, 3),
-           kStampRed);
+  DrawRotatedText(p, box.adjusted(0, 4, 0, -18), U("已付全款"), PageFont(32, true, 4), kStampRed);
+  DrawRotatedText(p, box.adjusted(0, 44, 0, -8), U("PAID IN FULL"), PageFont(10, true, 3), kStampRed);
   p.restore();
 }
 
@@ -248,10 +261,10 @@ void PaintSeal(QPainter& p, const QPointF& centre) {
     const double angle = -kSpanDegrees / 2 + kSpanDegrees * (static_cast<double>(i) + 0.5) / arc.size();
     p.save();
     p.rotate(angle);
-    DrawText(p, QRectF(-12, -kRadius + 9, 24, 22), Qt::AlignCenter, arc.mid(i, 1), arcFont, kSealRed);
+    DrawRotatedText(p, QRectF(-12, -kRadius + 9, 24, 22), arc.mid(i, 1), arcFont, kSealRed);
     p.restore();
   }
-  DrawText(p, QRectF(-50, 26, 100, 22), Qt::AlignCenter, U("订单专用章"), PageFont(15, true), kSealRed);
+  DrawRotatedText(p, QRectF(-50, 26, 100, 22), U("订单专用章"), PageFont(15, true), kSealRed);
   p.restore();
 }
 
@@ -273,12 +286,12 @@ void PaintWatermark(QPainter& p, const BrandInfo& brand) {
   p.rotate(-28);
   QColor faint = kGold;
   faint.setAlpha(22);
-  DrawText(p, QRectF(-500, -60, 1000, 120), Qt::AlignCenter, U(brand.latinName).toUpper(),
-           PageFont(84, true, 6), faint);
+  DrawRotatedText(p, QRectF(-500, -60, 1000, 120), U(brand.latinName).toUpper(), PageFont(84, true, 6),
+                  faint);
   p.restore();
 }
 
-QImage PaintOrder(const OrderDetails& d) {
+QImage PaintOrderHere(const OrderDetails& d) {
   const auto brand = FindBrand(d.brandNumber);
   if (!brand) return {};
   QImage image(kOrderPictureWidth, kOrderPictureHeight, QImage::Format_RGB32);
@@ -293,6 +306,18 @@ QImage PaintOrder(const OrderDetails& d) {
   PaintPaidStamp(p);
   PaintSellerAndFooter(p);
   p.end();
+  return image;
+}
+
+// Qt keeps font engines and glyph outlines per thread, and what a thread has
+// drawn before changes, by a few grey levels, how it draws outlined text
+// later. Each page is therefore painted on a thread of its own, which starts
+// with no font state at all: the same order gives the same bytes however
+// many different ones a worker has rendered before.
+QImage PaintOrder(const OrderDetails& d) {
+  QImage image;
+  std::thread painter([&] { image = PaintOrderHere(d); });
+  painter.join();
   return image;
 }
 

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <variant>
 
+#include <sys/socket.h>
+
 #include <httplib.h>
 
 #include "OrderQuery.h"
@@ -93,6 +95,12 @@ PictureServer::PictureServer(ServiceOptions options) : impl_(std::make_unique<Im
   httplib::Server& server = impl_->server;
   const std::size_t threads = impl_->options.workerThreads == 0 ? 1 : impl_->options.workerThreads;
   server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  // The library's default also sets SO_REUSEPORT, which would let a second
+  // service start on a port already in use and share its clients unseen.
+  server.set_socket_options([](socket_t sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server.set_read_timeout(impl_->options.readTimeout);
   server.set_write_timeout(impl_->options.writeTimeout);
   server.set_keep_alive_timeout(impl_->options.keepAliveTimeout.count());
