@@ -17,9 +17,13 @@ namespace {
 using namespace velkaro::test;
 
 Bytes Header(const char* version, int width, int height, std::uint8_t packed) {
-  Bytes b(version, version + 6);
-  b.insert(b.end(), {static_cast<std::uint8_t>(width), static_cast<std::uint8_t>(width >> 8),
-                     static_cast<std::uint8_t>(height), static_cast<std::uint8_t>(height >> 8), packed, 0, 0});
+  Bytes b(13, 0);
+  std::copy(version, version + 6, b.begin());
+  b[6] = static_cast<std::uint8_t>(width);
+  b[7] = static_cast<std::uint8_t>(width >> 8);
+  b[8] = static_cast<std::uint8_t>(height);
+  b[9] = static_cast<std::uint8_t>(height >> 8);
+  b[10] = packed;
   return b;
 }
 
