@@ -31,16 +31,25 @@ PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
   setFocusPolicy(Qt::NoFocus);
 }
 
-PictureBox::~PictureBox() = default;
+// The thread draws from the GIF state the box owns: it must end first.
+PictureBox::~PictureBox() { StopAnimation(); }
+
+void PictureBox::StopAnimation() {
+  if (animation_) animation_->Stop();
+  animation_.reset();
+}
 
 QColor PictureBox::Background() const { return palette().color(QPalette::Window); }
 
 void PictureBox::SetPicture(const ByteSet& bytes) {
+  StopAnimation();
   shown_.reset();
   scaled_ = QImage();
+  composedStep_ = 0;
+  scaledStep_ = 0;
   stored_ = bytes;
   shown_ = DecodeForDisplay(std::span<const std::uint8_t>(stored_.data(), stored_.size()));
-  if (shown_) {
+  if (shown_ && !shown_->animation) {
     const QColor bg = Background();
     BlendOverBackground(shown_->still, Rgb{static_cast<std::uint8_t>(bg.red()),
                                           static_cast<std::uint8_t>(bg.green()),
@@ -51,14 +60,43 @@ void PictureBox::SetPicture(const ByteSet& bytes) {
 
 ByteSet PictureBox::GetPicture() const { return stored_; }
 
+ScaleFilter PictureBox::Filter() const {
+  const int depth = screen() != nullptr ? screen()->depth() : 32;
+  return depth >= kSmoothScalingMinDepth ? ScaleFilter::kAveraging : ScaleFilter::kPixelPicking;
+}
+
 void PictureBox::PrepareScaledPicture() {
   const QSize inner = contentsRect().size();
   if (!shown_ || inner.isEmpty()) return;
   if (scaled_.size() == inner) return;
-  const int depth = screen() != nullptr ? screen()->depth() : 32;
-  const ScaleFilter filter =
-      depth >= kSmoothScalingMinDepth ? ScaleFilter::kAveraging : ScaleFilter::kPixelPicking;
-  scaled_ = ToImage(ScaleRaster(shown_->still, inner.width(), inner.height(), filter));
+  scaled_ = ToImage(ScaleRaster(shown_->still, inner.width(), inner.height(), Filter()));
+}
+
+// The first paint starts the thread; later paints show its newest frame,
+// scaled under the lock so the thread cannot change it meanwhile, and only
+// when the thread has composed a new one since.
+void PictureBox::PaintAnimation(QPainter& painter, const QRect& inner) {
+  if (!animation_) {
+    const QColor bg = Background();
+    const Bgra background{static_cast<std::uint8_t>(bg.blue()), static_cast<std::uint8_t>(bg.green()),
+                          static_cast<std::uint8_t>(bg.red()), 255};
+    animation_ = std::make_unique<AnimationThread>(
+        *shown_->animation, background, [this](const AnimationStep& step) {
+          composedStep_.store(step.number + 1);
+          QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+        });
+    animation_->Start();
+    return;
+  }
+  const std::uint64_t step = composedStep_.load();
+  if (step != scaledStep_ || scaled_.size() != inner.size()) {
+    const ScaleFilter filter = Filter();
+    animation_->WithComposedFrame([&](const Raster& frame) {
+      scaled_ = ToImage(ScaleRaster(frame, inner.width(), inner.height(), filter));
+    });
+    scaledStep_ = step;
+  }
+  if (!scaled_.isNull()) painter.drawImage(inner.topLeft(), scaled_);
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
@@ -67,6 +105,10 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   const QRect inner = contentsRect();
   painter.fillRect(inner, Background());
   if (!shown_) return;
+  if (shown_->animation) {
+    PaintAnimation(painter, inner);
+    return;
+  }
   PrepareScaledPicture();
   painter.drawImage(inner.topLeft(), scaled_);
 }
@@ -74,7 +116,10 @@ void PictureBox::paintEvent(QPaintEvent* event) {
 void PictureBox::changeEvent(QEvent* event) {
   // A new background changes every blended pixel: decode again from the
   // stored bytes, as a new picture would.
-  if (event->type() == QEvent::PaletteChange && shown_) SetPicture(ByteSet(stored_));
+  if (event->type() == QEvent::PaletteChange && shown_) {
+    const ByteSet bytes = stored_;
+    SetPicture(bytes);
+  }
   QFrame::changeEvent(event);
 }
 

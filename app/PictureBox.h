@@ -3,10 +3,17 @@
 // stretched over its inner area.
 #include <QFrame>
 #include <QImage>
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <optional>
 
+#include "AnimationThread.h"
+#include "ScaleRaster.h"
 #include "ShownPicture.h"
 #include "Text.h"
+
+class QPainter;
 
 namespace velkaro {
 
@@ -22,6 +29,9 @@ class PictureBox : public QFrame {
   ByteSet GetPicture() const;
 
   bool HasDecodedPicture() const { return shown_.has_value(); }
+  bool IsAnimating() const {
+    return animation_ && animation_->State() == AnimationState::Running;
+  }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -29,13 +39,21 @@ class PictureBox : public QFrame {
 
  private:
   QColor Background() const;
+  ScaleFilter Filter() const;
   void PrepareScaledPicture();
+  void StopAnimation();
+  void PaintAnimation(QPainter& painter, const QRect& inner);
 
   ByteSet stored_;
   std::optional<ShownPicture> shown_;
   // The picture blended and scaled to the inner area, ready to paint; rebuilt
   // only when the picture, the inner size or the background changes.
   QImage scaled_;
+  // Plays a GIF with several images; started at its first paint.
+  std::unique_ptr<AnimationThread> animation_;
+  // The newest frame the thread has composed, and the one scaled_ holds.
+  std::atomic<std::uint64_t> composedStep_{0};
+  std::uint64_t scaledStep_ = 0;
 };
 
 }  // namespace velkaro

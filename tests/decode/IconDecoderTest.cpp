@@ -28,7 +28,7 @@ IconImage MakeIcon(int size, int bits, std::uint8_t widthByte, std::uint8_t colo
       return Colour{static_cast<std::uint8_t>(x * 9), static_cast<std::uint8_t>(y * 13), 77, 255};
     };
   }
-  return IconImage{p, Ring, widthByte, coloursByte, {}};
+  return IconImage{std::move(p), Ring, widthByte, coloursByte, {}};
 }
 
 Colour Expected(const IconImage& icon, int x, int y) {

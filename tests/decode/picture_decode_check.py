@@ -75,7 +75,29 @@ def tool_checks(tool, work):
     expect_line("page.html", b"<!DOCTYPE html><html><body><h1>404 Not Found</h1></body></html>\n", "none")
     expect_line("garbage.bmp", b"BM" + bytes(range(60)), "none")
     expect_line("broken.png", b"\x89PNG\r\n\x1a\n" + b"\x00" * 40, "none")
-    expect_line("small.gif", b"GIF89a\x01\x00\x01\x00\x00\x00\x00;", "none")
+    expect_line("short.gif", b"GIF89a\x01\x00\x01\x00\x00\x00\x00", "none")  # 13 bytes
+    # A screen with no image in it shows as an empty, transparent still picture.
+    expect_line("imageless.gif", b"GIF89a\x01\x00\x01\x00\x00\x00\x00;", "GIF 1x1")
+
+    # An animation: --frames N writes the first N composed frames, and the
+    # stream loops, so frame 4 is frame 1 again. Pillow composes the same
+    # full-screen frames.
+    frames = [pattern(19, 11, "RGB").rotate(180 * i) for i in range(3)]
+    anim = os.path.join(work, "anim.gif")
+    frames[0].save(anim, save_all=True, append_images=frames[1:], duration=100, loop=1, disposal=1)
+    done = subprocess.run([tool, "--frames", "4", anim, out], capture_output=True, timeout=60)
+    check(done.returncode == 0 and done.stdout == b"GIF 19x11\n", f"anim.gif: {done.returncode} {done.stdout!r}")
+    reference = Image.open(anim)
+    expected = []
+    for i in range(3):
+        reference.seek(i)
+        expected.append(reference.convert("RGBA").tobytes())
+    for i in range(4):
+        path = os.path.join(work, f"out-{i + 1}.pam")
+        check(os.path.exists(path), f"anim.gif: frame {i + 1} written")
+        if os.path.exists(path):
+            _, w, h, body = read_pam(path)
+            check((w, h) == (19, 11) and body == expected[i % 3], f"anim.gif: frame {i + 1} pixels match")
 
     # Known pixels with partial alpha: the PAM holds them unblended, RGBA.
     img = Image.new("RGBA", (3, 2))

@@ -121,12 +121,17 @@ TEST(FetchUrl, UnresolvableHostGivesEmpty) {
 
 TEST(FetchUrl, OverlongPartsSendNothing) {
   LoopbackServer server(Answer(HttpReply("200 OK", "", "sent")));
-  EXPECT_TRUE(Fetch(server.Address("/" + std::string(2047, 'a'))).empty());
+  // Built by appending: GCC 12 misreads "literal" + std::string temporaries
+  // at -O2 as an overlapping copy (-Wrestrict).
+  std::string overlong(1, '/');
+  overlong.append(2047, 'a');
+  EXPECT_TRUE(Fetch(server.Address(overlong)).empty());
   server.Stop();
   EXPECT_EQ(server.ConnectionCount(), 0);
 
   LoopbackServer atLimit(Answer(HttpReply("200 OK", "", "sent")));
-  EXPECT_EQ(AsString(Fetch(atLimit.Address("/" + std::string(2046, 'a')))), "sent");
+  overlong.pop_back();
+  EXPECT_EQ(AsString(Fetch(atLimit.Address(overlong))), "sent");
 
   if (ResolverIsLocal()) {
     EXPECT_TRUE(Fetch("http://" + std::string(252, 'h') + ".invalid/p").empty());
