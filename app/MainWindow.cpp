@@ -15,6 +15,7 @@ namespace velkaro {
 namespace {
 
 constexpr int kGbkCodePage = 936;
+constexpr int kFrameSettleMs = 3000;
 
 // Caption, system menu, minimize and close; no maximize.
 constexpr Qt::WindowFlags kWindowFlags = Qt::Window | Qt::CustomizeWindowHint |
@@ -167,9 +168,11 @@ void MainWindow::FitOuterSize() {
 void MainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   FitOuterSize();
-  // Some window managers report their frame a moment after mapping.
-  QTimer::singleShot(50, this, &MainWindow::FitOuterSize);
-  QTimer::singleShot(250, this, &MainWindow::FitOuterSize);
+  // Window managers report their frame some time after mapping, and not
+  // always with a move or resize that would tell us: look again for a while.
+  for (int ms = 25; ms <= kFrameSettleMs; ms += 25) {
+    QTimer::singleShot(ms, this, &MainWindow::FitOuterSize);
+  }
 }
 
 void MainWindow::moveEvent(QMoveEvent* event) {

@@ -58,7 +58,18 @@ def main():
     tool = xwin.start_tool(args.tool)
     try:
         win = xwin.find_window("Velkaro")
-        time.sleep(0.5)  # let the window manager settle its frame
+        # The window manager frames the window and publishes what it allows a
+        # moment after it is mapped; the tool then fits its outer size.
+        allowed = xwin.wait_for(
+            lambda: (lambda a: a if "_NET_WM_ACTION_CLOSE" in a else None)(
+                xwin.run("xprop", "-id", win, "_NET_WM_ALLOWED_ACTIONS", check=False)),
+            10, what="the window manager's allowed actions")
+        try:
+            xwin.wait_for(lambda: xwin.outer_geometry(win)[2:] == OUTER, 5, what="the outer size to settle")
+        except AssertionError:
+            print("client", xwin.client_geometry(win), "extents", xwin.frame_extents(win))
+            raise
+        time.sleep(0.3)
 
         sw, sh = xwin.screen_size()
         outer = xwin.outer_geometry(win)
@@ -66,7 +77,6 @@ def main():
         check(outer[:2] == ((sw - 626) // 2, (sh - 524) // 2),
               f"window is centred on the {sw} x {sh} screen (outer origin {outer[:2]})")
 
-        allowed = xwin.run("xprop", "-id", win, "_NET_WM_ALLOWED_ACTIONS", check=False)
         check("MAXIMIZE" not in allowed and "RESIZE" not in allowed,
               "the window manager offers neither maximize nor resize")
         check("MINIMIZE" in allowed, "the window can be minimized")
@@ -83,11 +93,15 @@ def main():
         # The focus starts in the name box: type straight away.
         xwin.type_text("张三")
         # Open the drop-down by its arrow, go to its last entry, confirm it.
-        xwin.click(win, 424 + 168 - 8, 64 + 10)
-        time.sleep(0.3)
-        xwin.key("End", "Return")
+        # To the drop-down by Tab (name box, button, drop-down), open its list,
+        # go to the entry and confirm it. Keys are handled in order, so the
+        # list is open by the time the later keys arrive.
+        xwin.key("Tab", "Tab", "alt+Down", "End", "Return")
         xwin.wait_for(lambda: server.requests, 10, what="the order request")
-        time.sleep(1.0)
+        shot = os.path.join(args.shots, "window.png")
+        # The reply is decoded and painted after the handler returns: wait for it.
+        xwin.wait_for(lambda: near(grab_client(win, shot).getpixel((94, 125)), QUADRANTS[0]), 15,
+                      step=0.2, what="the reply to be shown")
 
         request = server.requests[0].decode("latin-1")
         lines = request.split("\r\n")
@@ -100,7 +114,7 @@ def main():
               f"exactly the three headers are sent ({headers})")
         check(len(server.requests) == 1, "one confirmed choice sends one request")
 
-        after = grab_client(win, os.path.join(args.shots, "window.png"))
+        after = grab_client(win, shot)
         x0, y0, x1, y1 = INNER
         cx, cy = (x0 + x1) // 2, (y0 + y1) // 2
         probes = [((x0 + cx) // 2, (y0 + cy) // 2), ((cx + x1) // 2, (y0 + cy) // 2),

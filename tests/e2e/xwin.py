@@ -72,7 +72,15 @@ def key(*names):
 
 
 def type_text(text):
-    run("xdotool", "type", "--delay", "60", text)
+    """Types into the focused control. xdotool types a character the keyboard
+    map lacks by remapping a spare key first; the very first remap can race
+    the client's keymap update and lose its character, so a throwaway one is
+    typed and erased before the text."""
+    run("xdotool", "type", "--delay", "120", "\u00e9")
+    time.sleep(0.2)
+    run("xdotool", "key", "BackSpace")
+    time.sleep(0.1)
+    run("xdotool", "type", "--delay", "120", text)
 
 
 def screenshot(path, win=None):
