@@ -60,6 +60,9 @@ GifCompositor::Area GifCompositor::ClippedArea(const GifImage& image) const {
 }
 
 void GifCompositor::SaveArea(Area area) {
+  // An image clipped to nothing covers no pixel; an empty area also keeps
+  // memcpy away from the null data() of an empty buffer.
+  if (area.width == 0 || area.height == 0) area = Area{};
   savedArea_ = area;
   const std::size_t rowBytes = static_cast<std::size_t>(area.width) * 4;
   savedPixels_.resize(rowBytes * static_cast<std::size_t>(area.height));
@@ -71,6 +74,7 @@ void GifCompositor::SaveArea(Area area) {
 
 void GifCompositor::RestoreSavedArea() {
   const Area& area = savedArea_;
+  if (area.width == 0 || area.height == 0) return;
   const std::size_t rowBytes = static_cast<std::size_t>(area.width) * 4;
   for (int y = 0; y < area.height; ++y) {
     std::memcpy(frame_.Row(area.top + y) + area.left * std::size_t{4}, savedPixels_.data() + y * rowBytes,

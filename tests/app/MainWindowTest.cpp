@@ -18,21 +18,21 @@ struct Recorder {
   int siteLinks = 0;
   int groupLinks = 0;
   bool createdWhileVisible = false;
+  MainWindow* window = nullptr;
 };
 
 std::unique_ptr<MainWindow> MakeWindow(Recorder& r) {
   WindowHandlers h;
-  auto window = std::make_unique<MainWindow>(WindowHandlers{});
-  MainWindow* w = window.get();
-  h.created = [&r, w] {
+  h.created = [&r] {
     ++r.created;
-    r.createdWhileVisible = w->isVisible();
+    r.createdWhileVisible = r.window != nullptr && r.window->isVisible();
   };
   h.brandSelected = [&r](ControlProperties& c) { r.brandSelections.push_back(c.BrandSelection()); };
   h.saveClicked = [&r](ControlProperties&) { ++r.saves; };
   h.siteLinkPressed = [&r] { ++r.siteLinks; };
   h.groupLinkPressed = [&r] { ++r.groupLinks; };
-  window = std::make_unique<MainWindow>(std::move(h));
+  auto window = std::make_unique<MainWindow>(std::move(h));
+  r.window = window.get();
   return window;
 }
 
