@@ -76,7 +76,7 @@ def main():
     tool = xwin.start_tool(tool_path, env)
     try:
         win = xwin.find_window("Velkaro")
-        xwin.wait_for(lambda: xwin.frame_extents(win) != (0, 0, 0, 0), 10, what="the window frame")
+        xwin.wait_for(lambda: xwin.frame_extents(win) != (0, 0, 0, 0), 30, what="the window frame")
         time.sleep(0.5)
         empty_path = os.path.join(args.shots, "e2e-empty.png")
         xwin.screenshot(empty_path)
