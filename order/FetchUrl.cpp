@@ -175,15 +175,12 @@ ByteSet Exchange(CURL* curl, const Text& address, const FetchLimits& limits) {
   Transfer transfer;
   transfer.maxBodyBytes = limits.maxBodyBytes;
   transfer.stallLimit = std::chrono::seconds(limits.stallSeconds);
-  curl_easy_reset(curl);
   SetRequestOptions(curl, address.c_str(), headers.list);
   SetConnectionOptions(curl, limits);
   SetReceiveOptions(curl, transfer);
   // Whatever the outcome, the bytes that arrived are the result; the client
   // drops the bodies of redirects it follows or refuses to follow.
   curl_easy_perform(curl);
-  // The handle must not keep pointers to this call's header list and transfer.
-  curl_easy_reset(curl);
   return std::move(transfer.body);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
-// The one HTTP client context of the process. It is created at the first fetch
-// that needs it and lives until the tool releases it at exit; every fetch
-// borrows it for the length of one exchange.
+// The one HTTP client context of the process. It is made ready at the first
+// fetch that needs it and lives until the tool releases it at exit. Each fetch
+// borrows it for the length of one exchange and gets a request handle of its
+// own, so that nothing of one exchange (connection, headers, parser state)
+// can reach the next.
 #include <curl/curl.h>
 
 #include <atomic>
@@ -11,11 +13,15 @@ namespace velkaro {
 
 class WebClient {
  public:
-  // Exclusive use of the client for one exchange; holds the lock while alive.
+  // Exclusive use of the client for one exchange: holds the lock and a fresh
+  // request handle, both given up when the session ends.
   class Session {
    public:
     Session(std::unique_lock<std::mutex> lock, CURL* handle)
         : lock_(std::move(lock)), handle_(handle) {}
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
     CURL* handle() const { return handle_; }
 
    private:
@@ -25,8 +31,8 @@ class WebClient {
 
   static WebClient& Instance();
 
-  // Creates the client if there is none yet; a failed creation leaves the
-  // session without a handle and is tried again at the next fetch.
+  // Makes the client ready if it is not yet; a failure leaves the session
+  // without a handle, and the next fetch tries again.
   Session Open();
   void Release();
   int CreationCount() const { return creations_.load(); }
@@ -35,7 +41,7 @@ class WebClient {
   WebClient() = default;
 
   std::mutex mutex_;
-  CURL* handle_ = nullptr;
+  bool ready_ = false;
   std::atomic<int> creations_{0};
 };
 
