@@ -89,11 +89,12 @@ def screenshot(path, win=None):
 
 
 class RecordingServer:
-    """A loopback HTTP server that records each raw request and answers every
-    one with the same body; it runs until stop()."""
+    """A loopback HTTP server that records each raw request and answers it with
+    `body`: the same bytes every time, or body(request) for a callable. It
+    runs until stop()."""
 
     def __init__(self, host, port, body, content_type="image/jpeg"):
-        self.body = body
+        self.body = body if callable(body) else (lambda request: body)
         self.content_type = content_type
         self.requests = []
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -123,9 +124,10 @@ class RecordingServer:
                             break
                         data += chunk
                     self.requests.append(data)
+                    body = self.body(data)
                     head = (f"HTTP/1.0 200 OK\r\nContent-Type: {self.content_type}\r\n"
-                            f"Content-Length: {len(self.body)}\r\n\r\n").encode()
-                    conn.sendall(head + self.body)
+                            f"Content-Length: {len(body)}\r\n\r\n").encode()
+                    conn.sendall(head + body)
                 except OSError:
                     pass
 
