@@ -79,6 +79,21 @@ GifImageFault FaultOf(LzwOutcome outcome) {
   return GifImageFault::CodeBeyondTable;
 }
 
+// How many stream rows must be decoded so that every row that lands on the
+// screen is: the rows after the last shown one are never drawn. Without this
+// bound an image far larger than a small screen would cost its full size in
+// memory and time at every step of the animation.
+std::size_t StreamRowsShown(const GifImage& image, int screenWidth, int screenHeight) {
+  if (image.left >= screenWidth || image.top >= screenHeight) return 0;
+  const int rowsBelowTop = screenHeight - image.top;
+  if (!image.interlaced) return static_cast<std::size_t>(std::min(image.height, rowsBelowTop));
+  int rows = 0;
+  for (int streamRow = 0; streamRow < image.height; ++streamRow) {
+    if (image.DisplayRow(streamRow) < rowsBelowTop) rows = streamRow + 1;
+  }
+  return static_cast<std::size_t>(rows);
+}
+
 // Reads an image after its separator. The reader always ends past the
 // image's data (or at the end of the stream), whatever becomes of the image.
 GifImage ReadImage(ByteReader& reader, const GifState& gif) {
@@ -112,7 +127,8 @@ GifImage ReadImage(ByteReader& reader, const GifState& gif) {
     image.fault = GifImageFault::BadMinCodeSize;
     return image;
   }
-  image.indexes.resize(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+  const std::size_t rows = StreamRowsShown(image, gif.screenWidth, gif.screenHeight);
+  image.indexes.resize(static_cast<std::size_t>(image.width) * rows);
   const LzwResult result = DecodeLzw(minCodeSize, data, image.indexes);
   image.decodedPixels = result.pixels;
   image.fault = FaultOf(result.outcome);

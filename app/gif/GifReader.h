@@ -46,15 +46,16 @@ enum class GifImageFault {
   ShortData,         // the LZW data ended before the last pixel
 };
 
-// One image of the frame stream as read by one step. Pixels past
-// decodedPixels (in stream order) were never decoded: drawing leaves what was
-// under them unchanged.
+// One image of the frame stream as read by one step. Only the stream rows up
+// to the last one shown on the logical screen are decoded; fault describes
+// those. Pixels past decodedPixels (in stream order) were never decoded:
+// drawing leaves what was under them unchanged.
 struct GifImage {
   int left = 0, top = 0, width = 0, height = 0;
   bool interlaced = false;
   GifPalette colours{};  // the local or global table, padded with kColourBeyondTable
   GifFrameSettings settings;
-  std::vector<std::uint8_t> indexes;  // width * height, stream (not display) row order
+  std::vector<std::uint8_t> indexes;  // width per stream row decoded, stream (not display) row order
   std::size_t decodedPixels = 0;
   GifImageFault fault = GifImageFault::None;
 

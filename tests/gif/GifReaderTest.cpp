@@ -216,6 +216,40 @@ TEST(GifStream, NoImageEndsEachStepWithoutLooping) {
   }
 }
 
+TEST(GifStream, DecodesOnlyTheRowsThatReachTheScreen) {
+  // A 2 x 3 screen under a 2 x 12 image with rows R, G, B, W, R, ...
+  std::string letters;
+  for (int row = 0; row < 12; ++row) letters += std::string(2, "RGBW"[row % 4]);
+  struct Case {
+    const char* name;
+    TestImage image;
+    std::size_t decodedRows;
+    const char* shown;
+  };
+  TestImage interlaced = Picture(0, 0, 2, letters);
+  interlaced.interlaced = true;
+  const Case cases[] = {
+      {"taller than the screen", Picture(0, 0, 2, letters), 3, "RR|GG|BB"},
+      {"starting lower", Picture(0, 1, 2, letters), 2, "..|RR|GG"},
+      // Stream rows 0, 8 | 4 | 2, 6, 10 | 1, ...: display row 1 is the 7th.
+      {"interlaced", interlaced, 7, "RR|GG|BB"},
+      {"below the screen", Picture(0, 3, 2, letters), 0, "..|..|.."},
+      {"right of the screen", Picture(2, 0, 2, letters), 0, "..|..|.."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto gif = PrepareGif(GifBuilder(2, 3, kColours).Image(c.image).Image(Picture(0, 0, 1, "W")).Build());
+    ASSERT_NE(gif, nullptr);
+    const GifImage image = ReadNextGifImage(*gif);
+    EXPECT_EQ(image.fault, GifImageFault::None);
+    EXPECT_EQ(image.indexes.size(), 2 * c.decodedRows);
+    EXPECT_EQ(image.decodedPixels, 2 * c.decodedRows);
+    Raster screen = MakeFilledRaster(2, 3, kTransparentBlack);
+    DrawGifImage(screen, image);
+    EXPECT_EQ(Letters(screen), c.shown);
+  }
+}
+
 TEST(GifStream, GarbageAfterTheHeaderIsReadSafely) {
   std::mt19937 random(99);
   const Bytes seedGif = GifBuilder(8, 8, kColours)
