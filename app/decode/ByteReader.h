@@ -1,7 +1,9 @@
 #pragma once
-// The one checked reader every decoder goes through. A read past the end
-// fails, yields zeros (or an empty span) and leaves the reader failed for
-// good, so a decoder can read a whole header and test failed() once.
+// The one checked reader every decoder and the GIF reader go through. A read
+// past the end fails, yields zeros (or an empty span), moves the reader to the
+// end of the data and leaves it failed for good, so a decoder can read a whole
+// header and test failed() once, and a reader that stops anywhere stops at a
+// position inside the data.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -10,7 +12,9 @@ namespace velkaro {
 
 class ByteReader {
  public:
-  explicit ByteReader(std::span<const std::uint8_t> data) : data_(data) {}
+  // A start past the end of the data is taken as the end.
+  explicit ByteReader(std::span<const std::uint8_t> data, std::size_t start = 0)
+      : data_(data), position_(start <= data.size() ? start : data.size()) {}
 
   std::uint8_t u8() {
     if (!Take(1)) return 0;
@@ -38,29 +42,35 @@ class ByteReader {
     return data_.subspan(position_ - n, n);
   }
 
-  void skip(std::size_t n) { Take(n); }
+  // False (and failed) when fewer than n bytes remain.
+  bool skip(std::size_t n) { return Take(n); }
 
   // Moves to an absolute offset; an offset past the end fails.
   void seek(std::size_t offset) {
     if (failed_ || offset > data_.size()) {
-      failed_ = true;
+      Fail();
       return;
     }
     position_ = offset;
   }
 
   std::size_t position() const { return position_; }
-  std::size_t remaining() const { return failed_ ? 0 : data_.size() - position_; }
+  std::size_t remaining() const { return data_.size() - position_; }
   bool failed() const { return failed_; }
 
  private:
   bool Take(std::size_t n) {
     if (failed_ || n > data_.size() - position_) {
-      failed_ = true;
+      Fail();
       return false;
     }
     position_ += n;
     return true;
+  }
+
+  void Fail() {
+    failed_ = true;
+    position_ = data_.size();
   }
 
   std::span<const std::uint8_t> data_;
