@@ -15,6 +15,11 @@ namespace {
 // Smoothing needs enough colours to show the averages it makes.
 constexpr int kSmoothScalingMinDepth = 17;
 
+// The JPEG decoder gives alpha 255 in every pixel, which the blend leaves as
+// it is: for a JPEG the blend would be a pass over the picture that changes
+// nothing.
+bool MayHaveTransparency(PictureFormat format) { return format != PictureFormat::Jpeg; }
+
 QImage ToImage(const Raster& raster) {
   QImage image(raster.width, raster.height, QImage::Format_RGB32);
   for (int y = 0; y < raster.height; ++y) {
@@ -48,8 +53,9 @@ void PictureBox::SetPicture(const ByteSet& bytes) {
   composedStep_ = 0;
   scaledStep_ = 0;
   stored_ = bytes;
+  ++work_.decodes;
   shown_ = DecodeForDisplay(std::span<const std::uint8_t>(stored_.data(), stored_.size()));
-  if (shown_ && !shown_->animation) {
+  if (shown_ && !shown_->animation && MayHaveTransparency(shown_->format)) {
     const QColor bg = Background();
     BlendOverBackground(shown_->still, Rgb{static_cast<std::uint8_t>(bg.red()),
                                           static_cast<std::uint8_t>(bg.green()),
@@ -69,6 +75,7 @@ void PictureBox::PrepareScaledPicture() {
   const QSize inner = contentsRect().size();
   if (!shown_ || inner.isEmpty()) return;
   if (scaled_.size() == inner) return;
+  ++work_.rescales;
   scaled_ = ToImage(ScaleRaster(shown_->still, inner.width(), inner.height(), Filter()));
 }
 
@@ -91,6 +98,7 @@ void PictureBox::PaintAnimation(QPainter& painter, const QRect& inner) {
   const std::uint64_t step = composedStep_.load();
   if (step != scaledStep_ || scaled_.size() != inner.size()) {
     const ScaleFilter filter = Filter();
+    ++work_.rescales;
     animation_->WithComposedFrame([&](const Raster& frame) {
       scaled_ = ToImage(ScaleRaster(frame, inner.width(), inner.height(), filter));
     });

@@ -105,6 +105,29 @@ void SetUp(Session& s, std::span<const std::uint8_t> data) {
   s.progress.progress_monitor = LimitScans;
 }
 
+// Colour and grey pictures come out of the library as blue, green, red and
+// 255, straight into the raster's rows: the same colour conversion it makes
+// for RGB, so the pixels are those of RGB rows reordered, without a second
+// pass over the picture. CMYK and YCCK keep their ink and are converted here.
+void AskForBgra(jpeg_decompress_struct& info) {
+#ifdef JCS_EXTENSIONS
+  if (info.out_color_space == JCS_RGB || info.out_color_space == JCS_GRAYSCALE) {
+    info.out_color_space = JCS_EXT_BGRA;
+  }
+#else
+  (void)info;
+#endif
+}
+
+bool WritesBgra(const jpeg_decompress_struct& info) {
+#ifdef JCS_EXTENSIONS
+  return info.out_color_space == JCS_EXT_BGRA;
+#else
+  (void)info;
+  return false;
+#endif
+}
+
 // The stages below call into libjpeg under a setjmp of their own and hold no
 // object with a destructor.
 bool CreateAndReadHeader(Session& s) {
@@ -113,6 +136,7 @@ bool CreateAndReadHeader(Session& s) {
   s.info.src = &s.source.manager;
   s.info.progress = &s.progress;
   jpeg_read_header(&s.info, TRUE);
+  AskForBgra(s.info);
   jpeg_calc_output_dimensions(&s.info);
   return true;
 }
@@ -151,11 +175,12 @@ bool ReadRows(Session& s, JSAMPLE* scanline, Raster& out) {
   jpeg_start_decompress(&s.info);
   const int components = s.info.output_components;
   const bool invertedInk = s.info.saw_Adobe_marker;
+  const bool direct = WritesBgra(s.info);
   while (s.info.output_scanline < s.info.output_height) {
     const int y = static_cast<int>(s.info.output_scanline);
-    JSAMPROW row = scanline;
+    JSAMPROW row = direct ? out.Row(y) : scanline;
     if (jpeg_read_scanlines(&s.info, &row, 1) != 1) return false;
-    ConvertRow(scanline, out.width, components, invertedInk, out.Row(y));
+    if (!direct) ConvertRow(scanline, out.width, components, invertedInk, out.Row(y));
   }
   jpeg_finish_decompress(&s.info);
   return true;
@@ -178,7 +203,10 @@ std::optional<Raster> DecodeJpeg(std::span<const std::uint8_t> data) {
     const std::int64_t height = session.info.output_height;
     const int components = session.info.output_components;
     if (PictureSizeAllowed(width, height) && (components == 1 || components == 3 || components == 4)) {
-      std::vector<JSAMPLE> scanline(static_cast<std::size_t>(width) * static_cast<std::size_t>(components));
+      // Only pictures the library cannot write as BGRA need a row of their own.
+      std::vector<JSAMPLE> scanline(WritesBgra(session.info) ? 0
+                                                             : static_cast<std::size_t>(width) *
+                                                                   static_cast<std::size_t>(components));
       Raster out = MakeRaster(static_cast<int>(width), static_cast<int>(height));
       if (ReadRows(session, scanline.data(), out)) result = std::move(out);
     }

@@ -25,12 +25,6 @@ struct Raster {
 };
 
 // A zeroed raster; the size must already have passed PictureSizeAllowed.
-inline Raster MakeRaster(int width, int height) {
-  Raster raster;
-  raster.width = width;
-  raster.height = height;
-  raster.bgra.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-  return raster;
-}
+Raster MakeRaster(int width, int height);
 
 }  // namespace velkaro

@@ -113,6 +113,21 @@ TEST_F(PictureBoxTest, JpegReplyFillsTheInnerArea) {
   }
 }
 
+TEST_F(PictureBoxTest, RepaintsDrawTheCachedPictureAndResizingRescalesOnce) {
+  box.SetPicture(Encode(Filled(300, 200, QColor(20, 90, 160), QImage::Format_RGB32), "JPEG"));
+  const PictureBox::WorkCounts set = box.Work();
+  Shown();
+  Shown();
+  Shown();
+  EXPECT_EQ(box.Work().decodes, set.decodes);
+  EXPECT_EQ(box.Work().rescales, set.rescales + 1) << "only the first paint after SetPicture scales";
+  box.resize(200, 100);
+  box.grab();
+  box.grab();
+  EXPECT_EQ(box.Work().decodes, set.decodes);
+  EXPECT_EQ(box.Work().rescales, set.rescales + 2) << "a new size scales once more";
+}
+
 TEST_F(PictureBoxTest, SetPictureDoesNotPaintUntilTheEventLoopRuns) {
   // A redraw is asked for, not done: the box only becomes dirty.
   QImage before = Shown();
